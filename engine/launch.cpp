@@ -1,6 +1,8 @@
 #include "engine.h"
 
-LaunchState g_launchState = {SW_SHOWDEFAULT, {}, FALSE, {}};
+// Zero until a run starts (RunScript sets the show mode): zero-initialised
+// state costs the programs no data section.
+LaunchState g_launchState;
 
 namespace {
 

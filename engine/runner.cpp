@@ -62,6 +62,7 @@ void ReportUnreadableScript(void)
 
 void RunScript(const char *path, const char *argument, TokenReplacer replace)
 {
+    g_launchState.showMode = SW_SHOWDEFAULT;
     int descriptor = _open(path, 0);
     if (descriptor < 0) {
         ReportUnreadableScript();
