@@ -33,7 +33,8 @@ def winpath(path):
 class Stand:
     """The Wine prefix and the programs of one build tree."""
 
-    def __init__(self, build):
+    def __init__(self, build, wine=WINE, wineserver=WINESERVER):
+        self.wine, self.wineserver = wine, wineserver
         self.build = os.path.abspath(build)
         self.root = os.path.join(self.build, "e2e")
         self.prefix = os.path.join(self.root, "wineprefix")
@@ -75,21 +76,21 @@ class Stand:
         quiet = dict(env=env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                      stderr=subprocess.DEVNULL)
         if not os.path.exists(os.path.join(self.prefix, "system.reg")):
-            subprocess.run([WINE, "wineboot", "-i"], check=True, timeout=300, **quiet)
+            subprocess.run([self.wine, "wineboot", "-i"], check=True, timeout=300, **quiet)
         # A persistent server, so the cases do not each pay for its start; it
         # must not hold CTest's output open.
-        subprocess.run([WINESERVER, "-k"], **quiet)
-        subprocess.run([WINESERVER, "-w"], timeout=60, **quiet)
-        subprocess.run([WINESERVER, "-p"], check=True, **quiet)
+        subprocess.run([self.wineserver, "-k"], **quiet)
+        subprocess.run([self.wineserver, "-w"], timeout=60, **quiet)
+        subprocess.run([self.wineserver, "-p"], check=True, **quiet)
         # Starts the session's services now, away from any case's output.
-        subprocess.run([WINE, "wineboot"], check=True, timeout=120, **quiet)
+        subprocess.run([self.wine, "wineboot"], check=True, timeout=120, **quiet)
         print("Wine prefix %s ready in %.1f s, display :%s" % (self.prefix, time.time() - started,
                                                              display))
 
     def teardown(self):
         if not os.path.exists(self.state_file):
             return
-        subprocess.run([WINESERVER, "-k"], env=self.env(), stderr=subprocess.DEVNULL)
+        subprocess.run([self.wineserver, "-k"], env=self.env(), stderr=subprocess.DEVNULL)
         with open(self.state_file) as f:
             state = json.load(f)
         try:
@@ -140,7 +141,7 @@ class Run:
         # Wine's own helper processes may outlive the run: none of them may
         # hold CTest's output open.
         with open(self.path("wine.log"), "wb") as log:
-            subprocess.run([WINE, self.stand.driver, winpath(request), winpath(report)], env=env,
+            subprocess.run([self.stand.wine, self.stand.driver, winpath(request), winpath(report)], env=env,
                            check=True, timeout=timeout_ms / 1000 + 30, stdin=subprocess.DEVNULL,
                            stdout=log, stderr=log)
         with open(report, "rb") as f:

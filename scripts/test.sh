@@ -1,0 +1,15 @@
+#!/bin/bash
+# Sets up the machine, builds all three trees and runs every test:
+#   host     unit tests of the engine and the Windows layer (stand-in)
+#   mingw64  the x86-64 programs end to end under 64-bit Wine
+#   mingw32  the 32-bit deliverables: structure checks
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/setup.sh
+status=0
+for preset in host mingw64 mingw32; do
+    echo "== $preset"
+    cmake --workflow --preset "$preset" || status=1
+done
+exit $status
