@@ -19,8 +19,12 @@ done
 if ((${#missing[@]})); then
     echo "setup: installing ${missing[*]}"
     export DEBIAN_FRONTEND=noninteractive
-    apt-get update -qq
-    apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+    log=$(mktemp)
+    if ! { apt-get update -qq && apt-get install -y -qq --no-install-recommends "${missing[@]}"; } >"$log" 2>&1; then
+        cat "$log"
+        exit 1
+    fi
+    rm -f "$log"
 fi
 
 # The error box is Japanese: Wine takes code page 932 from this locale.
