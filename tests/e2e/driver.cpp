@@ -4,8 +4,11 @@
 //
 // driver.exe REQUEST REPORT. REQUEST holds lines "key=value"; byte strings
 // are hex: cmdline, cwd (optional), hold_open (optional: a file held open
-// for writing while the launcher runs), timeout_ms.
+// while the launcher runs, for writing, or for reading and writing with
+// hold_share=0 to lock everybody else out), try_open (optional: a file the
+// driver itself tries to open for reading), timeout_ms.
 #include <windows.h>
+#include <psapi.h>
 
 #include <stdio.h>
 #include <stdlib.h>
@@ -90,8 +93,8 @@ int main(int argc, char **argv)
 {
     if (argc != 3)
         return 2;
-    std::string commandLine, currentDirectory, holdOpen;
-    DWORD timeout = 20000;
+    std::string commandLine, currentDirectory, holdOpen, tryOpen;
+    DWORD timeout = 20000, holdShare = FILE_SHARE_READ | FILE_SHARE_WRITE;
     FILE *request = fopen(argv[1], "rb");
     if (!request)
         return 2;
@@ -110,6 +113,10 @@ int main(int argc, char **argv)
             currentDirectory = FromHex(value);
         else if (key == "hold_open")
             holdOpen = FromHex(value);
+        else if (key == "hold_share")
+            holdShare = strtoul(value.c_str(), nullptr, 10);
+        else if (key == "try_open")
+            tryOpen = FromHex(value);
         else if (key == "timeout_ms")
             timeout = strtoul(value.c_str(), nullptr, 10);
     }
@@ -117,14 +124,21 @@ int main(int argc, char **argv)
 
     HANDLE held = INVALID_HANDLE_VALUE;
     if (!holdOpen.empty())
-        held = CreateFileA(holdOpen.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        held = CreateFileA(holdOpen.c_str(), holdShare ? GENERIC_WRITE : GENERIC_READ | GENERIC_WRITE,
+                           holdShare, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
 
     FILE *report = fopen(argv[2], "wb");
     if (!report)
         return 2;
     if (!holdOpen.empty())
         fprintf(report, "held_open=%d\n", held != INVALID_HANDLE_VALUE ? 1 : 0);
+    if (!tryOpen.empty()) {
+        HANDLE tried = CreateFileA(tryOpen.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                   nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        fprintf(report, "openable=%d\n", tried != INVALID_HANDLE_VALUE ? 1 : 0);
+        if (tried != INVALID_HANDLE_VALUE)
+            CloseHandle(tried);
+    }
 
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
@@ -142,7 +156,19 @@ int main(int argc, char **argv)
     Watch watch{process.dwProcessId, {}};
     ULONGLONG started = GetTickCount64();
     bool timedOut = false;
+    // Private memory of the launcher: once its start-up is long over (a
+    // second in), and the largest from then on.
+    SIZE_T settledMemory = 0, peakMemory = 0;
     while (WaitForSingleObject(process.hProcess, 20) == WAIT_TIMEOUT) {
+        PROCESS_MEMORY_COUNTERS memory = {};
+        memory.cb = sizeof memory;
+        if (GetTickCount64() - started >= 1000 &&
+            GetProcessMemoryInfo(process.hProcess, &memory, sizeof memory)) {
+            if (settledMemory == 0)
+                settledMemory = memory.PagefileUsage;
+            if (memory.PagefileUsage > peakMemory)
+                peakMemory = memory.PagefileUsage;
+        }
         EnumWindows(CollectWindow, (LPARAM)&watch);
         if (GetTickCount64() - started > timeout) {
             TerminateProcess(process.hProcess, 99);
@@ -155,6 +181,8 @@ int main(int argc, char **argv)
     GetExitCodeProcess(process.hProcess, &exitCode);
     fprintf(report, "exit=%lu\ntimeout=%d\nelapsed_ms=%llu\nwindows=%u\n", exitCode,
             timedOut ? 1 : 0, GetTickCount64() - started, (unsigned)watch.seen.size());
+    fprintf(report, "memory_settled=%llu\nmemory_peak=%llu\n", (unsigned long long)settledMemory,
+            (unsigned long long)peakMemory);
     for (size_t i = 0; i < watch.seen.size(); ++i) {
         const Seen &seen = watch.seen[i];
         fprintf(report, "window%u.class=%s\nwindow%u.caption=%s\nwindow%u.text=%s\nwindow%u.buttons=%s\n",

@@ -110,6 +110,8 @@ class Run:
         self.records = os.path.join(self.dir, "records")
         os.makedirs(self.records)
         self.failures = []
+        self.snapshot = None
+        self.changed = {}  # relative path -> the bytes a case expects there afterwards
 
     def path(self, relative):
         return os.path.join(self.dir, relative)
@@ -126,7 +128,32 @@ class Run:
     def probe_line(self, name, args=""):
         return "%s %s" % (winpath(self.stand.probe), name) + (" " + args if args else "")
 
-    def launch(self, command_line, cwd=None, hold_open=None, timeout_ms=20000):
+    def files(self):
+        """Every file of the case but the harness's own, with its bytes."""
+        found = {}
+        for folder, _, names in os.walk(self.dir):
+            if folder.startswith(self.records):
+                continue
+            for name in names:
+                full = os.path.join(folder, name)
+                relative = os.path.relpath(full, self.dir)
+                if relative not in ("request.txt", "report.txt", "wine.log"):
+                    with open(full, "rb") as f:
+                        found[relative] = f.read()
+        return found
+
+    def expect_nothing_lost(self):
+        """No launcher writes, renames or removes a file: every script is
+        byte for byte what it was, but where a case changed it on purpose."""
+        if self.snapshot is None:
+            return
+        want = dict(self.snapshot, **self.changed)
+        now = self.files()
+        for relative in sorted(set(want) | set(now)):
+            self.check(want.get(relative) == now.get(relative), "%s changed" % relative)
+
+    def launch(self, command_line, cwd=None, hold_open=None, hold_share=None, try_open=None,
+               timeout_ms=20000):
         if isinstance(command_line, str):
             command_line = command_line.encode("cp932")
         lines = ["cmdline=" + command_line.hex(), "timeout_ms=%d" % timeout_ms]
@@ -134,8 +161,14 @@ class Run:
             lines.append("cwd=" + winpath(cwd).encode("cp932").hex())
         if hold_open:
             lines.append("hold_open=" + winpath(hold_open).encode("cp932").hex())
+        if hold_share is not None:
+            lines.append("hold_share=%d" % hold_share)
+        if try_open:
+            lines.append("try_open=" + winpath(try_open).encode("cp932").hex())
         request, report = self.path("request.txt"), self.path("report.txt")
         self.write("request.txt", "\n".join(lines) + "\n")
+        if self.snapshot is None:
+            self.snapshot = self.files()
         env = self.stand.env()
         env["HOPLA_PROBE_DIR"] = winpath(self.records)
         # Wine's own helper processes may outlive the run: none of them may
@@ -458,6 +491,113 @@ def relay_at_the_root_of_a_drive(run, s):
     finally:
         os.remove(link)
 
+# --- faults and limits -----------------------------------------------------
+
+@case
+def fault_script_locked_by_another_program_shows_error_box(run, s):
+    script = run.write("s.ini", run.probe_line("A") + "\n")
+    run.launch('"%s" %s' % (winpath(s.hoplax), winpath(script)), cwd=run.dir, hold_open=script,
+               hold_share=0)
+    run.check(run.report.get(b"held_open") == b"1", "driver could not lock the script")
+    run.expect_error_box()
+    run.expect_starts([])
+
+
+@case
+def fault_directory_as_script_shows_error_box(run, s):
+    os.makedirs(run.path("folder.ini"))
+    run.launch('"%s" %s' % (winpath(s.hoplax), winpath(run.path("folder.ini"))), cwd=run.dir)
+    run.expect_error_box()
+    run.expect_starts([])
+
+
+def long_path_case(length):
+    def long_script_path(run, s):
+        # The launcher opens exactly what the system opens: the script runs
+        # when CreateFileA can open that path, and the box shows when not.
+        base = winpath(run.dir)
+        name = "s.ini"
+        room = length - len(base) - len(name) - 1
+        parts, left = [], room
+        while left > 0:
+            part = min(left - 1, 200) if left > 201 else left - 1
+            part = max(part, 1)
+            parts.append("p" * part)
+            left -= part + 1
+        relative = "/".join(parts + [name])
+        script = run.write(relative, run.probe_line("A") + "\n")
+        run.check(len(winpath(script)) == length,
+                  "script path of %d bytes, want %d" % (len(winpath(script)), length))
+        run.launch('"%s" %s' % (winpath(s.hoplax), winpath(script)), cwd=run.dir, try_open=script)
+        if run.report.get(b"openable") == b"1":
+            run.expect_no_window()
+            run.expect_starts([("A", b"A", 10)])
+        else:
+            run.expect_error_box()
+            run.expect_starts([])
+    long_script_path.__name__ = "fault_script_path_of_%d_bytes" % length
+    return long_script_path
+
+
+for _length in (300, 600):
+    case(long_path_case(_length))
+
+
+@case
+def fault_ten_megabyte_script_of_comments(run, s):
+    comment = b"#" + b"-" * 98 + b"\r\n"
+    data = comment * (10 * 1024 * 1024 // len(comment)) + run.probe_line("A").encode() + b"\n"
+    script = run.write("big.ini", data)
+    run.launch('"%s" %s' % (winpath(s.hoplax), winpath(script)), cwd=run.dir, timeout_ms=240000)
+    run.expect_no_window()
+    run.expect_starts([("A", b"A", 10)])
+    first, peak = int(run.report[b"memory_settled"]), int(run.report[b"memory_peak"])
+    run.check(first > 0, "no memory figures for the launcher")
+    # Reading byte by byte holds nothing of the script: no growth beyond noise.
+    run.check(peak - first < 1024 * 1024, "private memory grew from %d to %d" % (first, peak))
+
+
+@case
+def fault_thousand_missing_programs(run, s):
+    lines = ["Z:\\no\\such\\program%d.exe /x" % i for i in range(1000)]
+    script = run.write("s.ini", "\n".join(lines + [":WAIT", run.probe_line("A")]) + "\n")
+    run.launch('"%s" %s' % (winpath(s.hoplax), winpath(script)), cwd=run.dir, timeout_ms=120000)
+    run.expect_no_window()
+    run.expect_starts([("A", b"A", 10)])
+
+
+@case
+def fault_line_lengths(run, s):
+    def line_of(name, length):
+        line = run.probe_line(name, "")
+        line += " " + "x" * (length - len(line) - 1)
+        assert len(line) == length
+        return line
+    long1023 = line_of("L1023", 1023)
+    script = run.write("s.ini", "\n".join([
+        long1023, line_of("L1024", 1024), line_of("L5000", 5000),
+        "#" + "c" * 3000, run.probe_line("Z")]) + "\n")
+    run.launch('"%s" %s' % (winpath(s.hoplax), winpath(script)), cwd=run.dir)
+    run.expect_no_window()
+    records = run.expect_starts([("L1023", None, 10), ("Z", b"Z", 10)])
+    if records:
+        run.check(records[0]["cmdline"] == long1023.encode(), "the 1023-byte line was not kept whole")
+
+
+@case
+def fault_script_changed_while_waiting(run, s):
+    script = run.path("s.ini")
+    original = "\n".join([run.probe_line("A", "/hold:1000 /append:" + winpath(script)), ":WAIT",
+                          run.probe_line("B")]) + "\n"
+    addition = run.probe_line("C") + "\n"
+    run.write("s.ini", original)
+    run.write("s.ini.add", addition)
+    run.launch('"%s" %s' % (winpath(s.hoplax), winpath(script)), cwd=run.dir)
+    run.expect_no_window()
+    # The launcher reads on from where it was, into what was added.
+    run.expect_starts([("A", None, 10), ("B", b"B", 10), ("C", b"C", 10)])
+    run.changed["s.ini"] = (original + addition).encode("cp932")
+
 
 def main():
     parser = argparse.ArgumentParser()
@@ -476,6 +616,7 @@ def main():
     else:
         run = Run(stand, args.case)
         CASES[args.case](run, stand)
+        run.expect_nothing_lost()
         for failure in run.failures:
             print("FAIL: %s" % failure)
         if run.failures:

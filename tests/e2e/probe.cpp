@@ -1,11 +1,17 @@
 // Started by the launchers under test: records how it was started, then
 // holds off its first GetMessage for "/hold:MS" so that a launcher's :WAIT
-// can be told apart from no wait, and ends "/live:MS" later.
+// can be told apart from no wait, and ends "/live:MS" later. "/append:FILE"
+// (the rest of the command line) appends FILE.add to FILE first, as an
+// editor would change a script that a launcher is reading.
 #include <windows.h>
 
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+
+#include <fstream>
+#include <iterator>
+#include <string>
 
 namespace {
 
@@ -56,6 +62,14 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
         used += snprintf(record + used, sizeof record - used, "%02x", *p);
     snprintf(record + used, sizeof record - used, "\n");
     Append(path, record);
+
+    const char *append = strstr(commandLine, "/append:");
+    if (append) {
+        std::string target(append + strlen("/append:"));
+        std::ifstream addition(target + ".add", std::ios::binary);
+        std::string bytes((std::istreambuf_iterator<char>(addition)), std::istreambuf_iterator<char>());
+        std::ofstream(target, std::ios::binary | std::ios::app) << bytes;
+    }
 
     Sleep(Option(commandLine, "/hold:", 0));
     snprintf(record, sizeof record, "idle=%llu\n", Now());
