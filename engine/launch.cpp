@@ -1,5 +1,8 @@
 #include "engine.h"
 
+// What a 32-bit CreateProcessA expects; a wrong header would go unnoticed.
+static_assert(sizeof(void *) != 4 || sizeof(STARTUPINFOA) == 68, "STARTUPINFOA of 32-bit Windows");
+
 // Zero until a run starts (RunScript sets the show mode): zero-initialised
 // state costs the programs no data section.
 LaunchState g_launchState;
