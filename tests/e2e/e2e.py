@@ -274,6 +274,15 @@ def plain_script_from_unquoted_path_with_blanks(run, s):
 
 
 @case
+def plain_shift_jis_script_path_and_line(run, s):
+    # 表 is 0x95 0x5C in code page 932: a trail byte that is a backslash.
+    script = run.write("表示/起動.ini", run.probe_line("A", "表示.txt") + "\n")
+    run.launch('"%s" %s' % (winpath(s.hoplax), winpath(script)), cwd=run.dir)
+    run.expect_no_window()
+    run.expect_starts([("A", "A 表示.txt".encode("cp932"), SW_SHOWDEFAULT)])
+
+
+@case
 def plain_default_script_in_current_directory(run, s):
     run.write("work/hoplax.ini", run.probe_line("A") + "\n")
     run.launch('"%s"' % winpath(s.hoplax), cwd=run.path("work"))
@@ -515,16 +524,10 @@ def long_path_case(length):
     def long_script_path(run, s):
         # The launcher opens exactly what the system opens: the script runs
         # when CreateFileA can open that path, and the box shows when not.
-        base = winpath(run.dir)
-        name = "s.ini"
-        room = length - len(base) - len(name) - 1
-        parts, left = [], room
-        while left > 0:
-            part = min(left - 1, 200) if left > 201 else left - 1
-            part = max(part, 1)
-            parts.append("p" * part)
-            left -= part + 1
-        relative = "/".join(parts + [name])
+        room = length - len(winpath(run.dir)) - len("\\") - len("\\s.ini")
+        # Folders of at most 200 bytes each, as the file system wants.
+        folders = "".join("/" if i % 201 == 200 and i < room - 1 else "p" for i in range(room))
+        relative = folders + "/s.ini"
         script = run.write(relative, run.probe_line("A") + "\n")
         run.check(len(winpath(script)) == length,
                   "script path of %d bytes, want %d" % (len(winpath(script)), length))

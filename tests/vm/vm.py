@@ -44,7 +44,7 @@ def guest(image, payload, serial, timeout, persist=False, echo=True):
         fail("%s is missing: run scripts/setup.sh" % QEMU)
     accel = "kvm:tcg" if os.access("/dev/kvm", os.R_OK | os.W_OK) else "tcg"
     command = [
-        QEMU, "-machine", "q35,accel=" + accel, "-cpu", "max", "-smp", "2", "-m", "4096",
+        QEMU, "-machine", "q35,accel=" + accel, "-smp", "2", "-m", "4096",
         "-nodefaults", "-no-reboot", "-display", "none", "-serial", "stdio", "-monitor", "none",
         "-kernel", os.path.join(image, "vmlinuz"), "-initrd", os.path.join(image, "initrd.img"),
         "-append", "root=/dev/vda rw console=ttyS0 init=/usr/local/sbin/hopla-init panic=-1 "
