@@ -9,6 +9,7 @@ packages=(
     wine64 xvfb xauth locales fonts-ipafont-gothic
     icoutils python3 python3-pefile
     qemu-system-x86 debootstrap e2fsprogs
+    hyperfine zip imagemagick fonts-wine
 )
 
 missing=()
