@@ -54,11 +54,13 @@ group() {  # NAME RUNS WARMUP then pairs of command name and command
     local args=()
     while (($#)); do args+=(-n "$1" "$2"); shift 2; done
     hyperfine -N --style basic --runs "$runs" --warmup "$warmup" --prepare "$settle" \
-              --export-json "$results/$name-$round.json" "${args[@]}" >>"$work/hyperfine.log"
+              --export-json "$results/$name-$round.json" "${args[@]}" >>"$work/hyperfine.log" 2>&1 ||
+        { tail -20 "$work/hyperfine.log"; exit 1; }
 }
 for round in $(seq "$rounds"); do
     echo "bench: round $round of $rounds"
-    group own 5 1 $round "floor" "$wine floor.exe" "hoplax empty" "$wine hoplax.exe empty.ini"
+    group own 5 1 $round "floor" "$wine floor.exe" "hoplax empty" "$wine hoplax.exe empty.ini" \
+        "trivial" "$wine trivial.exe"
     group launch20 2 0 $round \
         "loop 20" "$wine spawnloop.exe 20 trivial.exe" \
         "hoplax 20" "$wine hoplax.exe launch20.ini" \
@@ -68,6 +70,7 @@ for round in $(seq "$rounds"); do
         "hoplax 100" "$wine hoplax.exe launch100.ini" \
         "cmd 100" "$wine cmd.exe /c launch100.cmd"
     group read 2 0 $round \
+        "hoplax comments 0k" "$wine hoplax.exe empty.ini" \
         "hoplax comments 1k" "$wine hoplax.exe comments1k.ini" \
         "hoplax comments 100k" "$wine hoplax.exe comments100k.ini" \
         "hoplax comments 1024k" "$wine hoplax.exe comments1024k.ini"
