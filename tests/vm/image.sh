@@ -37,6 +37,18 @@ if [[ -f $image/ready ]]; then
     echo "$image"
     exit 0
 fi
+# Lets go of a build folder, the mounts inside it first: a build that was
+# killed can leave /dev bound in there.
+discard() {
+    { findmnt -rn -o TARGET | grep -F "$1/" || true; } | sort -r | while read -r target; do
+        umount -l "$target"
+    done
+    rm -rf --one-file-system "$1"
+}
+for stale in "$cache"/build.*; do
+    if [[ -d $stale ]]; then discard "$stale"; fi
+done
+
 free_kb=$(df -Pk "$cache" | awk 'NR == 2 {print $4}')
 ((free_kb > 10 * 1024 * 1024)) || fail "less than 10 GB free in $cache"
 
@@ -44,13 +56,8 @@ started=$SECONDS
 work=$(mktemp -d "$cache/build.XXXXXX")
 root=$work/root
 log=$work/log
-cleanup() {
-    for fs in dev/pts dev sys proc; do
-        mountpoint -q "$root/$fs" 2>/dev/null && umount -l "$root/$fs"
-    done
-    rm -rf "$work"
-}
-trap cleanup EXIT
+trap 'discard "$work"' EXIT
+trap 'exit 1' INT TERM HUP
 step() {
     echo "image.sh: $1 ($((SECONDS - started)) s)"
 }
@@ -71,6 +78,7 @@ mirror=$(awk '$3 == "bookworm" {print $2; exit}' <<<"$sources")
 step "debootstrap"
 quietly debootstrap --variant=minbase --arch=amd64 bookworm "$root" "$mirror"
 echo "$sources" >"$root/etc/apt/sources.list"
+printf '127.0.0.1 localhost\n127.0.1.1 hopla-vm\n' >"$root/etc/hosts"
 printf '#!/bin/sh\nexit 101\n' >"$root/usr/sbin/policy-rc.d"
 chmod +x "$root/usr/sbin/policy-rc.d"
 mount -t proc proc "$root/proc"
@@ -101,7 +109,7 @@ cp "$root"/boot/vmlinuz-* "$work/out/vmlinuz"
 cp "$root"/boot/initrd.img-* "$work/out/initrd.img"
 # Wine's prefix needs room beyond what 4 GB leave.
 quietly mkfs.ext4 -q -F -L hopla-root -d "$root" "$work/out/root.img" 6G
-rm -rf "$root"
+rm -rf --one-file-system "$root"
 
 step "first boot: the 32-bit Wine prefix"
 mkdir "$work/job"
@@ -116,6 +124,6 @@ debugfs -R "stat /baked" "$work/job.img" 2>/dev/null | grep -q '^Inode:' ||
 touch "$work/out/ready"
 mv "$work/out" "$image"
 # Images of earlier recipes only take room.
-find "$cache" -mindepth 1 -maxdepth 1 -name 'guest-*' ! -path "$image" -exec rm -rf {} +
+find "$cache" -mindepth 1 -maxdepth 1 -name 'guest-*' ! -path "$image" -exec rm -rf --one-file-system {} +
 step "guest image ready in $image"
 echo "$image"
