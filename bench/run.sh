@@ -28,17 +28,9 @@ cp build/mingw64/apps/hoplax.exe build/bench/floor.exe build/bench/spawnloop.exe
 /usr/bin/python3 bench/bench.py imports "$work/floor.exe" "$work/hoplax.exe"
 /usr/bin/python3 bench/bench.py inputs "$work"
 
-export WINEPREFIX=$root/build/bench/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-wine=/usr/lib/wine/wine64
-wineserver=/usr/lib/wine/wineserver64
-# A display, as on a desktop; Wine's helpers must not hold this script's output.
-exec 3>"$work/wine.log"
-Xvfb -displayfd 4 -screen 0 1024x768x24 -nolisten tcp 4>"$work/display" >&3 2>&3 &
-xvfb=$!
-cleanup() { $wineserver -k >&3 2>&3 || true; kill $xvfb 2>/dev/null || true; }
-trap cleanup EXIT
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-export DISPLAY=:$(head -1 "$work/display")
+# A display, as on a desktop.
+source scripts/wine-display.sh
+start_wine_display "$work" "$root/build/bench/wineprefix" 1024x768x24
 [ -f "$WINEPREFIX/system.reg" ] || { echo "bench: creating a Wine prefix"; $wine wineboot -i >&3 2>&3; }
 # One server for all runs, started now: its start is no part of any figure.
 $wineserver -k >&3 2>&3 || true

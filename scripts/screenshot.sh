@@ -14,17 +14,9 @@ work=$root/build/screenshot
 mkdir -p "$work"
 rm -rf "$work/run"
 mkdir "$work/run"
-export WINEPREFIX=$work/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 export LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
-wine=/usr/lib/wine/wine64
-wineserver=/usr/lib/wine/wineserver64
-exec 3>"$work/wine.log"
-Xvfb -displayfd 4 -screen 0 640x480x24 -nolisten tcp 4>"$work/display" >&3 2>&3 &
-xvfb=$!
-cleanup() { $wineserver -k >&3 2>&3 || true; kill $xvfb 2>/dev/null || true; }
-trap cleanup EXIT
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-export DISPLAY=:$(head -1 "$work/display")
+source scripts/wine-display.sh
+start_wine_display "$work" "$work/wineprefix" 640x480x24
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
     $wine wineboot -i >&3 2>&3
     # Wine looks for the font of the caption's close button only here.
